@@ -1,0 +1,17 @@
+// The program's entry point.
+#include "lens/lenti_form1.h"
+#include "platform/forms.h"
+
+int main() {
+    try {
+        Application->Initialize();
+        Application->SetTitle("Lenticor");
+        Application->CreateForm(Form1);
+        Application->Run();
+    } catch (const Exception& e) {
+        Application->ShowException(e);
+        // The message has been shown; the exit status says the start failed.
+        return 1;
+    }
+    return 0;
+}
