@@ -1,4 +1,5 @@
 // The program's entry point.
+#include "app/Unit2.h"
 #include "lens/lenti_form1.h"
 #include "platform/forms.h"
 
@@ -7,6 +8,7 @@ int main() {
         Application->Initialize();
         Application->SetTitle("Lenticor");
         Application->CreateForm(Form1);
+        Application->CreateForm(Form2);
         Application->Run();
     } catch (const Exception& e) {
         Application->ShowException(e);

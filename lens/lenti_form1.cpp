@@ -1,5 +1,7 @@
 #include "lens/lenti_form1.h"
 
+#include "app/Unit2.h"
+
 #include <string>
 
 TForm1* Form1 = nullptr;
@@ -188,6 +190,20 @@ void TForm1::Black1Click(TObject* Sender) {
 
 void TForm1::KM1Click(TObject*) { Application->Minimize(); }
 
-void TForm1::KLENTICOR1Click(TObject*) {}
+// The About command of the lens's menu: the lens makes way for the box and comes back after.
+void TForm1::KLENTICOR1Click(TObject*) {
+    if (!Form2) return;
+    Hide();
+    Form2->SetLeft(Left());
+    Form2->SetTop(Top());
+    MessageBeep(MB_ICONASTERISK);
+    try {
+        Form2->ShowModal();
+    } catch (...) {
+        Show();  // the lens never stays hidden behind a box that failed
+        throw;
+    }
+    Show();
+}
 
 void TForm1::Exit1Click(TObject*) { Close(); }

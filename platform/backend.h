@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/classes.h"
+#include "platform/graphics.h"
 #include "platform/surface.h"
 #include "platform/types.h"
 
@@ -32,6 +33,23 @@ public:
     virtual void WindowShown() = 0;
     virtual void WindowMoved(int left, int top) = 0;
     virtual TSurface& WindowSurface() = 0;
+};
+
+// A push button of the window system, placed on a window.
+class ButtonEvents {
+public:
+    virtual ~ButtonEvents() = default;
+    virtual void ButtonClicked() = 0;
+};
+
+class ChildControl {
+public:
+    virtual ~ChildControl() = default;
+    virtual void SetBounds(int left, int top, int width, int height) = 0;
+    virtual void SetVisible(bool visible) = 0;
+    virtual void SetCaption(const std::string& caption) = 0;
+    virtual void SetFont(const TFont& font) = 0;
+    virtual void SetFocus() = 0;
 };
 
 enum class WindowKind { Normal, Borderless, ToolWindow };
@@ -65,14 +83,7 @@ public:
     virtual void SetModal(bool modal) = 0;
     virtual void RunModal(const std::function<bool()>& finished) = 0;  // other windows get no input meanwhile
     virtual void SetIcon(const std::vector<std::uint8_t>& imageData) = 0;
-};
-
-// A child control drawn by the window system (a push button, a label with text).
-class ChildControl {
-public:
-    virtual ~ChildControl() = default;
-    virtual void SetBounds(int left, int top, int width, int height) = 0;
-    virtual void SetVisible(bool visible) = 0;
+    virtual std::unique_ptr<ChildControl> CreateButton(ButtonEvents& events) = 0;
 };
 
 class Driver {
@@ -94,6 +105,10 @@ public:
     virtual bool ReadScreen(int x, int y, int w, int h, std::uint32_t* dst, int stride) = 0;
     virtual void StrokeLine(TSurface& s, TPoint a, TPoint b, TColor color, int width) = 0;
     virtual void StrokeArc(TSurface& s, TRect box, double startDegrees, double spanDegrees, TColor color, int width) = 0;
+    virtual void DrawText(TSurface& s, TRect r, const std::string& text, const TFont& font, int alignment) = 0;
+    virtual TPoint TextExtent(const std::string& text, const TFont& font) = 0;
+    // Decodes an image file (.ico, .png) into ARGB pixels; false if it cannot.
+    virtual bool DecodeImage(const std::vector<std::uint8_t>& data, int size, TSurface& out) = 0;
     virtual void Beep(unsigned type) = 0;
     virtual int LoadCursor(const std::vector<std::uint8_t>& curFile) = 0;  // returns a cursor id of the driver's
 };

@@ -51,7 +51,7 @@ public:
     void SetParent(TForm* parent);
 
     TPoint ScreenToClient(TPoint p) const;
-    TPoint ClientToScreen(TPoint p) const;
+    virtual TPoint ClientToScreen(TPoint p) const;
 
     virtual void Invalidate();
     // Paints the control onto its parent's surface, within its own bounds.

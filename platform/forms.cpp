@@ -168,6 +168,11 @@ void TForm::Repaint() {
     Update();
 }
 
+TPoint TForm::ClientToScreen(TPoint p) const {
+    TPoint origin = window_->ClientOrigin();
+    return Point(origin.X + p.X, origin.Y + p.Y);
+}
+
 bool TForm::Showing() const { return window_->Visible(); }
 
 void TForm::DoClose(TCloseAction& action) {

@@ -48,6 +48,7 @@ public:
     void SetColor(TColor color) override;
     void SetCursor(int cursor) override;
 
+    TPoint ClientToScreen(TPoint p) const override;
     TCanvas* Canvas() { return canvas_.get(); }
     HWND Handle();
     bool HandleAllocated() const;

@@ -67,3 +67,11 @@ int TBitmap::LiveCount() { return liveBitmaps.load(); }
 
 void TBitmap::SetWidth(int w) { surface_.Resize(w, surface_.Height()); }
 void TBitmap::SetHeight(int h) { surface_.Resize(surface_.Width(), h); }
+
+void TIcon::LoadFromData(const std::vector<std::uint8_t>& icoFile, int size) {
+    TSurface decoded;
+    if (!backend::TheDriver().DecodeImage(icoFile, size, decoded))
+        throw Exception("the icon cannot be read");
+    surface_ = std::move(decoded);
+    data_ = icoFile;
+}

@@ -135,18 +135,17 @@ public:
     void SetBounds(int left, int top, int width, int height) override {
         bounds_ = Rect(left, top, left + width, top + height);
         if (!widget_) return;
-        if (widget_->pos() != QPoint(left, top)) widget_->move(left, top);
+        widget_->move(left, top);
         if (widget_->size() != QSize(width, height)) ApplySize();
     }
-    TRect Bounds() const override {
-        if (!widget_) return bounds_;
-        QPoint p = widget_->pos();
-        return Rect(p.x(), p.y(), p.x() + widget_->width(), p.y() + widget_->height());
-    }
+    TRect Bounds() const override { return bounds_; }
     TPoint ClientOrigin() const override {
-        if (!widget_) return Point(bounds_.Left, bounds_.Top);
-        QPoint p = widget_->geometry().topLeft();
-        return Point(p.x(), p.y());
+        TPoint origin = Point(bounds_.Left, bounds_.Top);
+        if (widget_ && !driver_.WindowOrigin(widget_->winId(), &origin)) {
+            QPoint p = widget_->geometry().topLeft();
+            origin = Point(p.x(), p.y());
+        }
+        return origin;
     }
     void SetVisible(bool visible) override {
         visible_ = visible;
@@ -218,9 +217,20 @@ public:
         if (widget_) widget_->setWindowIcon(icon_);
     }
 
+    std::unique_ptr<backend::ChildControl> CreateButton(backend::ButtonEvents& events) override {
+        Realize();
+        return MakeQtButton(widget_, events);
+    }
+
     backend::WindowEvents& Events() { return events_; }
     void Moved() {
+        // Some window managers leave Qt with the position inside their frame; ask the server.
         QPoint p = widget_->pos();
+        TPoint origin;
+        if (driver_.WindowOrigin(widget_->winId(), &origin)) {
+            QPoint margin = widget_->geometry().topLeft() - widget_->pos();
+            p = QPoint(origin.X, origin.Y) - margin;
+        }
         bounds_ = Rect(p.x(), p.y(), p.x() + bounds_.Width(), p.y() + bounds_.Height());
         events_.WindowMoved(p.x(), p.y());
     }
@@ -451,7 +461,7 @@ void QtDriver::Beep(unsigned /*type*/) {
 }
 
 int QtDriver::LoadCursor(const std::vector<std::uint8_t>& curFile) {
-    RequireInitialized();
+    if (!app_) return 0;
     // A .cur file: ICONDIR with type 2, whose entries carry the hot spot in place of planes/bpp.
     if (curFile.size() < 22) return 0;
     auto u16 = [&](std::size_t at) { return static_cast<int>(curFile[at] | (curFile[at + 1] << 8)); };
@@ -469,6 +479,19 @@ int QtDriver::LoadCursor(const std::vector<std::uint8_t>& curFile) {
 const QCursor* QtDriver::Cursor(int id) const {
     auto it = cursors_.find(id);
     return it == cursors_.end() ? nullptr : &it->second;
+}
+
+bool QtDriver::WindowOrigin(std::uintptr_t window, TPoint* origin) const {
+    if (!xcb_) return false;
+    xcb_translate_coordinates_cookie_t c =
+        xcb_translate_coordinates(xcb_, static_cast<xcb_window_t>(window), root_, 0, 0);
+    xcb_generic_error_t* error = nullptr;
+    xcb_translate_coordinates_reply_t* r = xcb_translate_coordinates_reply(xcb_, c, &error);
+    if (error) std::free(error);
+    if (!r) return false;
+    *origin = Point(r->dst_x, r->dst_y);
+    std::free(r);
+    return true;
 }
 
 backend::Driver& backend::TheDriver() {

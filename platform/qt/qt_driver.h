@@ -8,6 +8,9 @@
 #include "platform/backend.h"
 
 class QApplication;
+class QWidget;
+
+std::unique_ptr<backend::ChildControl> MakeQtButton(QWidget* parent, backend::ButtonEvents& events);
 struct xcb_connection_t;
 
 class QtDriver : public backend::Driver {
@@ -26,10 +29,15 @@ public:
     bool ReadScreen(int x, int y, int w, int h, std::uint32_t* dst, int stride) override;
     void StrokeLine(TSurface& s, TPoint a, TPoint b, TColor color, int width) override;
     void StrokeArc(TSurface& s, TRect box, double startDegrees, double spanDegrees, TColor color, int width) override;
+    void DrawText(TSurface& s, TRect r, const std::string& text, const TFont& font, int alignment) override;
+    TPoint TextExtent(const std::string& text, const TFont& font) override;
+    bool DecodeImage(const std::vector<std::uint8_t>& data, int size, TSurface& out) override;
     void Beep(unsigned type) override;
     int LoadCursor(const std::vector<std::uint8_t>& curFile) override;
 
     const QCursor* Cursor(int id) const;
+    // Where the window's client area lies on the screen, as the X server has it.
+    bool WindowOrigin(std::uintptr_t window, TPoint* origin) const;
     int Beeps() const { return beeps_; }
     // Makes every screen read fail, as on a display that forbids it.
     void SetFailScreenReads(bool fail) { failScreenReads_ = fail; }
