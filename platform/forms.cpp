@@ -412,7 +412,7 @@ void TApplication::Terminate() {
 
 void TApplication::ShowException(const std::exception& e) {
     std::string message = e.what();
-    std::fprintf(stderr, "%s: %s\n", title_.empty() ? "error" : title_.c_str(), message.c_str());
+    std::fprintf(stderr, "%s: %s\n", title_.empty() ? "lenti" : title_.c_str(), message.c_str());
     std::fflush(stderr);
     if (backend::TheDriver().Initialized()) backend::TheDriver().ShowMessage(title_, message);
 }

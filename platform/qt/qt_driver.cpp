@@ -133,8 +133,10 @@ public:
         if (widget_) widget_->setWindowTitle(QString::fromStdString(title));
     }
     void SetBounds(int left, int top, int width, int height) override {
+        bool moved = left != bounds_.Left || top != bounds_.Top;
         bounds_ = Rect(left, top, left + width, top + height);
         if (!widget_) return;
+        if (moved) settling_ = widget_->isVisible();
         widget_->move(left, top);
         if (widget_->size() != QSize(width, height)) ApplySize();
     }
@@ -231,6 +233,13 @@ public:
             QPoint margin = widget_->geometry().topLeft() - widget_->pos();
             p = QPoint(origin.X, origin.Y) - margin;
         }
+        // Notices of our own moves arrive late, one per move: until the last one we asked for
+        // has come, they are history. Only a move we did not ask for is news.
+        if (settling_) {
+            if (p == QPoint(bounds_.Left, bounds_.Top)) settling_ = false;
+            return;
+        }
+        if (p == QPoint(bounds_.Left, bounds_.Top)) return;
         bounds_ = Rect(p.x(), p.y(), p.x() + bounds_.Width(), p.y() + bounds_.Height());
         events_.WindowMoved(p.x(), p.y());
     }
@@ -274,6 +283,7 @@ private:
     QRegion shape_;
     QIcon icon_;
     int cursorId_ = 0;
+    bool settling_ = false;
 };
 
 void FormWidget::paintEvent(QPaintEvent* e) {
@@ -302,8 +312,24 @@ void FormWidget::showEvent(QShowEvent*) { events_.WindowShown(); }
 
 // ---------------------------------------------------------------------------
 
+namespace {
+// Qt ends the process on a fatal error (the X server went away, say) with an abort and a core
+// dump; say what happened and leave with a failure status instead.
+void OnQtMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    // Qt only warns when the X server goes away, and then fails on the dead connection.
+    bool lostServer = message.startsWith(QLatin1String("The X11 connection broke"));
+    if (type == QtFatalMsg || lostServer) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()), qPrintable(message));
+        std::fflush(stderr);
+        std::_Exit(1);
+    }
+    if (type != QtDebugMsg && type != QtInfoMsg) std::fprintf(stderr, "%s\n", qPrintable(message));
+}
+}  // namespace
+
 void QtDriver::Initialize() {
     if (app_) return;
+    qInstallMessageHandler(OnQtMessage);
     // Forms are not scaled: one unit is one device pixel.
     setenv("QT_ENABLE_HIGHDPI_SCALING", "0", 1);
     unsetenv("QT_SCALE_FACTOR");
