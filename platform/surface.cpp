@@ -19,7 +19,7 @@ void TSurface::Resize(int width, int height) {
     if (width == width_ && height == height_) return;
     std::vector<std::uint32_t> next(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0xFFFFFFFFu);
     int w = std::min(width, width_), h = std::min(height, height_);
-    for (int y = 0; y < h; ++y)
+    for (int y = 0; w > 0 && y < h; ++y)
         std::memcpy(next.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width), Row(y),
                     static_cast<std::size_t>(w) * sizeof(std::uint32_t));
     pixels_.swap(next);
@@ -40,6 +40,7 @@ void TSurface::Fill(TRect r, TColor color) {
 
 void TSurface::Draw(int x, int y, const TSurface& src) {
     TRect d = ClipRect(Rect(x, y, x + src.Width(), y + src.Height()), width_, height_);
+    if (d.Width() <= 0) return;
     for (int row = d.Top; row < d.Bottom; ++row)
         std::memmove(Row(row) + d.Left, src.Row(row - y) + (d.Left - x),
                     static_cast<std::size_t>(d.Width()) * sizeof(std::uint32_t));

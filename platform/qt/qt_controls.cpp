@@ -5,6 +5,7 @@
 #include <QImageReader>
 #include <QBuffer>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 
 #include "platform/qt/qt_driver.h"
@@ -30,20 +31,30 @@ public:
         button_->setAutoDefault(true);
         QObject::connect(button_, &QPushButton::clicked, [&events] { events.ButtonClicked(); });
     }
-    ~QtButton() override { delete button_; }
-    void SetBounds(int left, int top, int width, int height) override { button_->setGeometry(left, top, width, height); }
-    void SetVisible(bool visible) override { button_->setVisible(visible); }
-    void SetCaption(const std::string& caption) override { button_->setText(QString::fromStdString(caption)); }
+    // The window may have taken the button with it already.
+    ~QtButton() override { delete button_.data(); }
+    void SetBounds(int left, int top, int width, int height) override {
+        if (button_) button_->setGeometry(left, top, width, height);
+    }
+    void SetVisible(bool visible) override {
+        if (button_) button_->setVisible(visible);
+    }
+    void SetCaption(const std::string& caption) override {
+        if (button_) button_->setText(QString::fromStdString(caption));
+    }
     void SetFont(const TFont& font) override {
+        if (!button_) return;
         button_->setFont(ToQFont(font));
         QPalette p = button_->palette();
         p.setColor(QPalette::ButtonText, QColor(GetRValue(font.Color), GetGValue(font.Color), GetBValue(font.Color)));
         button_->setPalette(p);
     }
-    void SetFocus() override { button_->setFocus(Qt::OtherFocusReason); }
+    void SetFocus() override {
+        if (button_) button_->setFocus(Qt::OtherFocusReason);
+    }
 
 private:
-    QPushButton* button_;
+    QPointer<QPushButton> button_;
 };
 
 }  // namespace

@@ -355,6 +355,9 @@ void QtDriver::Initialize() {
     static char* argv[] = {name, nullptr};
     app_ = std::make_unique<QApplication>(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    // Qt must go while its own statics still exist, that is before the static destructors of
+    // what was created before it.
+    std::atexit([] { static_cast<QtDriver&>(backend::TheDriver()).Shutdown(); });
     if (auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) {
         xcb_ = x11->connection();
         const xcb_setup_t* setup = xcb_get_setup(xcb_);
@@ -368,6 +371,12 @@ void QtDriver::Initialize() {
         for (xcb_format_iterator_t f = xcb_setup_pixmap_formats_iterator(setup); f.rem; xcb_format_next(&f))
             if (f.data->depth == rootDepth_) rootBpp_ = f.data->bits_per_pixel;
     }
+}
+
+void QtDriver::Shutdown() {
+    cursors_.clear();
+    xcb_ = nullptr;
+    app_.reset();
 }
 
 void QtDriver::RequireInitialized() const {
@@ -521,6 +530,8 @@ bool QtDriver::WindowOrigin(std::uintptr_t window, TPoint* origin) const {
 }
 
 backend::Driver& backend::TheDriver() {
-    static QtDriver driver;
-    return driver;
+    // Never destroyed: a QApplication taken down by an exit handler crashes, because some of
+    // Qt's own globals are gone by then. The process's end closes the connection.
+    static QtDriver* driver = new QtDriver;
+    return *driver;
 }

@@ -18,6 +18,7 @@ public:
     void Initialize() override;
     bool Initialized() const override { return app_ != nullptr; }
     void RequireInitialized() const;
+    void Shutdown();
     std::unique_ptr<backend::Window> CreateWindow(backend::WindowEvents& events) override;
     void RunLoop(const std::function<bool()>& finished) override;
     void ProcessMessages() override;
