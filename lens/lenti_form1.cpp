@@ -66,12 +66,14 @@ RimScheme TForm1::CurrentScheme() const {
 void TForm1::ShapeLens() {
     SetWidth(LensSize);
     SetHeight(LensSize);
+    // The window first: if it cannot be had, no region is left behind.
+    HWND window = Handle();
     std::array<TPoint, 3> points = OutlinePoints(LensSize, Corner);
     OutlineRegion = CreatePolygonRgn(points.data(), 3, WINDING);
     HRGN ellipse = CreateEllipticRgn(0, 0, LensSize - 1, LensSize - 1);
     CombineRgn(OutlineRegion, OutlineRegion, ellipse, RGN_OR);
     DeleteObject(ellipse);
-    SetWindowRgn(Handle(), OutlineRegion, TRUE);
+    SetWindowRgn(window, OutlineRegion, TRUE);
     LensBitmap->SetWidth(LensSize);
     LensBitmap->SetHeight(LensSize);
 }

@@ -2,11 +2,11 @@
 # Installs what building, running and testing the lens need, from Debian's packages.
 set -euo pipefail
 packages=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   qt6-base-dev libgl-dev
   libx11-dev libxtst-dev libxext-dev libxcb1-dev libxcb-shm0-dev
   libgtest-dev libbenchmark-dev
-  xvfb openbox xdotool x11-utils xdg-utils netpbm fonts-dejavu-core
+  xvfb openbox xdotool x11-utils xdg-utils netpbm fonts-dejavu-core fonts-liberation2
 )
 missing=()
 for p in "${packages[@]}"; do
