@@ -92,15 +92,8 @@ bool TControl::SetFontProperty(TReader& reader, const std::string& name, const d
             font.Charset = codes[i];
         }
     } else if (name == "Font.Style") {
-        TFontStyles styles = 0;
-        for (const std::string& s : reader.Set(value)) {
-            if (s == "fsBold") styles |= fsBold;
-            else if (s == "fsItalic") styles |= fsItalic;
-            else if (s == "fsUnderline") styles |= fsUnderline;
-            else if (s == "fsStrikeOut") styles |= fsStrikeOut;
-            else reader.Error(value.line, "unknown font style '" + s + "'");
-        }
-        font.Style = styles;
+        font.Style = reader.Flags(value, {{"fsBold", fsBold}, {"fsItalic", fsItalic}, {"fsUnderline", fsUnderline},
+                                          {"fsStrikeOut", fsStrikeOut}});
     } else {
         return false;
     }

@@ -335,17 +335,10 @@ bool TForm::SetProperty(TReader& reader, const std::string& name, const dfm::Val
     else if (name == "BorderStyle")
         SetBorderStyle(static_cast<TFormBorderStyle>(
             reader.Enum(value, {"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"})));
-    else if (name == "BorderIcons") {
-        TBorderIcons icons = 0;
-        for (const std::string& s : reader.Set(value)) {
-            if (s == "biSystemMenu") icons |= biSystemMenu;
-            else if (s == "biMinimize") icons |= biMinimize;
-            else if (s == "biMaximize") icons |= biMaximize;
-            else if (s == "biHelp") icons |= biHelp;
-            else reader.Error(value.line, "unknown border icon '" + s + "'");
-        }
-        BorderIcons = icons;
-    } else if (name == "FormStyle")
+    else if (name == "BorderIcons")
+        BorderIcons = reader.Flags(value, {{"biSystemMenu", biSystemMenu}, {"biMinimize", biMinimize},
+                                           {"biMaximize", biMaximize}, {"biHelp", biHelp}});
+    else if (name == "FormStyle")
         SetFormStyle(static_cast<TFormStyle>(reader.Enum(value, {"fsNormal", "fsMDIChild", "fsMDIForm", "fsStayOnTop"})));
     else if (name == "Position")
         Position = static_cast<TPosition>(reader.Enum(value, {"poDesigned", "poDefault", "poDefaultPosOnly", "poDefaultSizeOnly",

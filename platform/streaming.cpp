@@ -84,6 +84,20 @@ int TReader::Enum(const dfm::Value& v, std::initializer_list<const char*> names)
     Error(v.line, "unknown value '" + id + "' (expected one of " + known + ")");
 }
 
+unsigned TReader::Flags(const dfm::Value& v, std::initializer_list<std::pair<const char*, unsigned>> names) const {
+    unsigned flags = 0;
+    for (const std::string& id : Set(v)) {
+        bool known = false;
+        for (const auto& [name, flag] : names)
+            if (id == name) {
+                flags |= flag;
+                known = true;
+            }
+        if (!known) Error(v.line, "unknown set element '" + id + "'");
+    }
+    return flags;
+}
+
 TMethod TReader::BindMethod(const dfm::Value& v) const {
     std::string name = Identifier(v);
     const TPublishedMethod* m = table_.FindMethod(name);

@@ -29,6 +29,8 @@ public:
     std::vector<std::string> Set(const dfm::Value& v) const;
     // An identifier out of a fixed list; returns its position.
     int Enum(const dfm::Value& v, std::initializer_list<const char*> names) const;
+    // A set of flags: each identifier in [ ... ] names one.
+    unsigned Flags(const dfm::Value& v, std::initializer_list<std::pair<const char*, unsigned>> names) const;
     // An event property: the value names a published method whose signature must match.
     template <class Event>
     Event Method(const dfm::Value& v) const {
