@@ -226,6 +226,9 @@ public:
 
     backend::WindowEvents& Events() { return events_; }
     void Moved() {
+        // A hidden window is where we last put it. Qt hands on the move of a hidden window
+        // when it shows it, before it has told the server: the server still has the old place.
+        if (!widget_->isVisible()) return;
         // Some window managers leave Qt with the position inside their frame; ask the server.
         QPoint p = widget_->pos();
         TPoint origin;
@@ -405,6 +408,9 @@ void QtDriver::ShowMessage(const std::string& title, const std::string& text) {
     if (!app_) return;
     QMessageBox box(QMessageBox::Critical, QString::fromStdString(title), QString::fromStdString(text), QMessageBox::Ok);
     box.exec();
+    // The box made globals of Qt's own that the exit handler set up at start-up would outlive,
+    // and Qt must go before them as well.
+    std::atexit([] { static_cast<QtDriver&>(backend::TheDriver()).Shutdown(); });
 }
 
 TRect QtDriver::ScreenRect() const {
@@ -470,12 +476,22 @@ bool QtDriver::ReadScreenSlow(int x, int y, int w, int h, std::uint32_t* dst, in
     return true;
 }
 
+namespace {
+void UseStrokePen(QPainter& p, TColor color, int width) {
+    p.setRenderHint(QPainter::Antialiasing, false);
+    // A point names a pixel, and a wide pen is centred on that pixel's centre. Qt centres it on
+    // the point itself, the pixel's top-left corner, which puts the stroke half a pixel up and
+    // to the left. A one-pixel pen already lights the pixel the point names.
+    if (width > 1) p.translate(0.5, 0.5);
+    p.setPen(QPen(ToQColor(color), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+}
+}  // namespace
+
 void QtDriver::StrokeLine(TSurface& s, TPoint a, TPoint b, TColor color, int width) {
     if (s.Width() == 0 || s.Height() == 0) return;
     QImage img = Wrap(s);
     QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing, false);
-    p.setPen(QPen(ToQColor(color), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    UseStrokePen(p, color, width);
     p.drawLine(a.X, a.Y, b.X, b.Y);
 }
 
@@ -483,8 +499,7 @@ void QtDriver::StrokeArc(TSurface& s, TRect box, double startDegrees, double spa
     if (s.Width() == 0 || s.Height() == 0) return;
     QImage img = Wrap(s);
     QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing, false);
-    p.setPen(QPen(ToQColor(color), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    UseStrokePen(p, color, width);
     // The box excludes its right and bottom edges.
     QRectF r(box.Left, box.Top, box.Width() - 1, box.Height() - 1);
     p.drawArc(r, static_cast<int>(std::lround(startDegrees * 16)), static_cast<int>(std::lround(spanDegrees * 16)));

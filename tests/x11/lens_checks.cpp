@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 #include <numbers>
-#include <set>
 #include <sstream>
 #include <utility>
 
@@ -42,10 +41,25 @@ gdi::PixelRegion RegionOfRects(const std::vector<std::array<int, 4>>& rects) {
         for (int x = -margin; x < s + margin; ++x) {
             const bool a = actual.Contains(x, y), e = expected.Contains(x, y);
             if (a == e) continue;
-            if (wrong++ < 5) first << " (" << x << ", " << y << ") " << (a ? "in the shape but not the outline" : "in the outline but not the shape") << ";";
+            if (wrong++ < 5)
+                first << " (" << x << ", " << y << ") "
+                      << (a ? "in the shape but not the outline" : "in the outline but not the shape") << ";";
         }
     if (wrong == 0) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << wrong << " pixels differ, first:" << first.str();
+}
+
+::testing::AssertionResult ShapeBecomes(xh::Client& client, unsigned long window, int s, LensCorner c,
+                                        int timeout_ms) {
+    const gdi::PixelRegion want = Outline(s, c);
+    ::testing::AssertionResult last = ::testing::AssertionFailure();
+    xh::WaitUntil(
+        [&] {
+            last = SamePixels(RegionOfRects(client.ShapeRects(window)), want, s);
+            return static_cast<bool>(last);
+        },
+        timeout_ms, Pump);
+    return last;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -42,6 +42,12 @@ gdi::PixelRegion RegionOfRects(const std::vector<std::array<int, 4>>& rects);
 ::testing::AssertionResult SamePixels(const gdi::PixelRegion& actual, const gdi::PixelRegion& expected, int s,
                                       int margin = 4);
 
+// Waits, running the application's messages, until the window's bounding shape covers exactly
+// the outline of a lens of side s with its tip at c; the window system may take the new shape
+// only once the application's requests have been flushed.
+::testing::AssertionResult ShapeBecomes(xh::Client& client, unsigned long window, int s, LensCorner c,
+                                        int timeout_ms = 5000);
+
 // Distances from lens pixels to the rim stroke: the lines A-Tip and Tip-B and the arc of the
 // ellipse in RimArcBox counter-clockwise from the ray through B to the ray through A. A point
 // (x, y) of the stroke names the centre of pixel (x, y), as the pen of the original platform

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/forms.h"
+#include "platform/qt/qt_driver.h"
 #include "tests/x11/lens_checks.h"
 #include "tests/x11/x11_tools.h"
 #include "tests/xharness/xharness.h"
@@ -16,9 +17,9 @@ namespace {
 
 std::string g_display;
 
-// The server is a function-local static made before the window system's driver, so it is
-// stopped only after the driver's connection has been closed at exit: Qt ends the process
-// when its server goes away under it.
+// The server outlives the window system's connection (Qt ends the process when its server goes
+// away under it): main shuts the driver down before it returns, and the server goes with the
+// static objects after that.
 xh::Xvfb& Server() {
     static xh::Xvfb server(1024, 768);
     return server;
@@ -48,5 +49,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot set up the X server for the lens tests: %s\n", e.what());
         return 1;
     }
-    return RUN_ALL_TESTS();
+    const int status = RUN_ALL_TESTS();
+    static_cast<QtDriver&>(backend::TheDriver()).Shutdown();
+    return status;
 }

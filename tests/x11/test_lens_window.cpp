@@ -2,6 +2,7 @@
 // edges, an unreadable screen and what the lens leaves behind.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <memory>
 #include <set>
 #include <string>
@@ -12,7 +13,7 @@
 #include "platform/qt/qt_driver.h"
 #include "platform/windows.h"
 #include "tests/x11/lens_checks.h"
-#include "tests/x11/x11_tools.h"
+#include "tests/x11/pointer_thief.h"
 #include "tests/xharness/xharness.h"
 
 namespace lenstest {
@@ -64,8 +65,6 @@ protected:
     // The screen point of a point of the lens's client area, where the lens is now.
     TPoint OnLens(TPoint client) const { return Point(Form1->Left() + client.X, Form1->Top() + client.Y); }
 
-    // Double-clicks at a client point of the lens and waits until the lens has handled the
-    // second release.
     void DoubleClickAt(TPoint client) {
         MoveTo(OnLens(client));
         for (int k = 0; k < 2; ++k) {
@@ -92,10 +91,24 @@ protected:
                                              << "), want (" << want.X << ", " << want.Y << ")";
     }
 
+    // Moves the pointer through the points, giving the lens a chance to see each.
+    void MoveThrough(std::initializer_list<TPoint> points) {
+        for (const TPoint p : points) {
+            MoveTo(p);
+            Pump();
+        }
+    }
+
     // Events arrive in order: once a left press on the lens where it should still be has started
-    // a drag, every earlier move has been handled. Then the lens must be at `where`.
+    // a drag, every earlier move has been handled. Then the lens must be at `where`. A lens that
+    // wrongly follows the pointer goes to where the pointer is when it reads it, less its grab
+    // point; the press here is at a point that no test grabs the lens by, so that this differs
+    // from `where`.
     ::testing::AssertionResult StayedAt(TPoint where) {
-        const TPoint grab = Point(90, 90);
+        if (!xh::WaitUntil([] { return !Form1->IsDragging(); }, 5000, Pump))
+            return ::testing::AssertionFailure() << "the lens is still dragging, at (" << Form1->Left() << ", "
+                                                 << Form1->Top() << ")";
+        const TPoint grab = Point(70, 110);
         MoveTo(Point(where.X + grab.X, where.Y + grab.Y));
         Press(kLeftButton);
         const bool pressed = xh::WaitUntil([] { return Form1->IsDragging(); }, 5000, Pump);
@@ -150,7 +163,7 @@ TEST_F(LensWindow, StartsCentredAt180PixelsWithTipTopLeftZoom3AndBlackRim) {
 }
 
 TEST_F(LensWindow, ShapeIsTheTriangleJoinedWithTheEllipse) {
-    EXPECT_TRUE(SamePixels(RegionOfRects(client_->ShapeRects(window_)), Outline(180, LensCorner::TopLeft), 180));
+    EXPECT_TRUE(ShapeBecomes(*client_, window_, 180, LensCorner::TopLeft));
 }
 
 TEST_F(LensWindow, ShowsTheScreenBeyondTheTipThreeTimesInsideABlackAndWhiteRim) {
@@ -185,7 +198,7 @@ TEST_F(LensWindow, LeftDragMovesTheLensWithThePointerUntilTheRelease) {
     Release(kLeftButton);
     ASSERT_TRUE(xh::WaitUntil([] { return !Form1->IsDragging(); }, 5000, Pump)) << "the release did not end the drag";
     const TPoint rest = Point(Form1->Left(), Form1->Top());
-    for (const TPoint p : {OnLens(Point(120, 100)), OnLens(Point(60, 150)), Point(5, 5), OnLens(Point(90, 90))}) MoveTo(p);
+    MoveThrough({OnLens(Point(120, 100)), OnLens(Point(60, 150)), Point(5, 5), OnLens(Point(90, 90))});
     EXPECT_TRUE(StayedAt(rest));
 }
 
@@ -202,7 +215,7 @@ TEST_F(LensWindow, RightOrMiddleButtonDoesNotDrag) {
         const TPoint rest = Point(Form1->Left(), Form1->Top());
         MoveTo(OnLens(Point(90, 90)));
         Press(b.button);
-        for (const TPoint p : {OnLens(Point(130, 100)), OnLens(Point(190, 140)), OnLens(Point(300, 200))}) MoveTo(p);
+        MoveThrough({OnLens(Point(130, 100)), OnLens(Point(190, 140)), OnLens(Point(300, 200))});
         Release(b.button);
         EXPECT_TRUE(StayedAt(rest));
         EXPECT_FALSE(Form1->IsDragging());
@@ -210,24 +223,27 @@ TEST_F(LensWindow, RightOrMiddleButtonDoesNotDrag) {
     Form1->PopupMenu = menu;
 }
 
-TEST_F(LensWindow, AReleaseThatAnotherProgramTookEndsTheDragAtTheNextMove) {
+TEST_F(LensWindow, AReleaseThatAnotherWindowTookEndsTheDragAtTheNextMove) {
+    PointerThief thief;
+    ASSERT_TRUE(xh::WaitUntil([&] { return thief.Shown(); }, 5000, Pump));
     const TPoint grab = Point(90, 100);
     MoveTo(OnLens(grab));
     Press(kLeftButton);
     ASSERT_TRUE(xh::WaitUntil([] { return Form1->IsDragging(); }, 5000, Pump));
-    TPoint pointer = Point(kStartLeft + grab.X + 40, kStartTop + grab.Y + 30);
+    const TPoint pointer = Point(kStartLeft + grab.X + 40, kStartTop + grab.Y + 30);
     MoveTo(pointer);
     ASSERT_TRUE(xh::WaitUntil([&] { return Form1->Left() == pointer.X - grab.X; }, 5000, Pump));
     const TPoint rest = Point(Form1->Left(), Form1->Top());
 
-    // Another program takes the pointer and the release goes to it.
-    xh::Client other(TestDisplay());
-    const std::string grabbed = GrabPointer(other);
-    ASSERT_EQ(grabbed, "") << "the second client could not grab the pointer";
+    // The release goes to the other window, and the lens never hears of it.
+    ASSERT_TRUE(thief.Take());
     Release(kLeftButton);
-    UngrabPointer(other);
+    ASSERT_TRUE(xh::WaitUntil([&] { return thief.Releases() == 1; }, 5000, Pump))
+        << "the release did not go to the window that took the pointer";
+    thief.GiveBack();
+    EXPECT_TRUE(Form1->IsDragging()) << "the lens heard of the release";
 
-    for (const TPoint p : {OnLens(Point(100, 100)), OnLens(Point(120, 110)), OnLens(Point(60, 140))}) MoveTo(p);
+    MoveThrough({OnLens(Point(100, 100)), OnLens(Point(120, 110)), OnLens(Point(60, 140))});
     EXPECT_TRUE(StayedAt(rest));
 }
 
@@ -245,7 +261,7 @@ TEST_F(LensWindow, DoubleClickMovesTheTipToTheNextCornerAndLeavesTheRotateChecks
             << "corner is " << static_cast<int>(Form1->CurrentCorner()) << ", want " << static_cast<int>(want);
         EXPECT_EQ(Form1->Left(), kStartLeft);
         EXPECT_EQ(Form1->Top(), kStartTop);
-        EXPECT_TRUE(SamePixels(RegionOfRects(client_->ShapeRects(window_)), Outline(180, want), 180));
+        EXPECT_TRUE(ShapeBecomes(*client_, window_, 180, want));
         LensView view = ViewAt(kStartLeft, kStartTop);
         view.corner = want;
         EXPECT_TRUE(ScreenShowsLens(*client_, view));
@@ -281,17 +297,27 @@ TEST_F(LensWindow, WhatLiesOffTheScreenShowsBlack) {
 
 // --- A screen that cannot be read -----------------------------------------------------------------
 
+// Makes every read of the screen fail while it exists.
+class UnreadableScreen {
+public:
+    UnreadableScreen() { Driver().SetFailScreenReads(true); }
+    ~UnreadableScreen() { Driver().SetFailScreenReads(false); }
+    UnreadableScreen(const UnreadableScreen&) = delete;
+    UnreadableScreen& operator=(const UnreadableScreen&) = delete;
+
+private:
+    static QtDriver& Driver() { return static_cast<QtDriver&>(backend::TheDriver()); }
+};
+
 TEST_F(LensWindow, AnUnreadableScreenLeavesTheMaroonBackgroundInsideTheRim) {
-    auto& driver = static_cast<QtDriver&>(backend::TheDriver());
     ASSERT_TRUE(ScreenShowsLens(*client_, ViewAt(kStartLeft, kStartTop)));
-
-    driver.SetFailScreenReads(true);
-    Form1->Repaint();
-    LensView failed = ViewAt(kStartLeft, kStartTop);
-    failed.screenReadFails = true;
-    EXPECT_TRUE(ScreenShowsLens(*client_, failed));
-    driver.SetFailScreenReads(false);
-
+    {
+        UnreadableScreen unreadable;
+        Form1->Repaint();
+        LensView failed = ViewAt(kStartLeft, kStartTop);
+        failed.screenReadFails = true;
+        EXPECT_TRUE(ScreenShowsLens(*client_, failed));
+    }
     Form1->Repaint();
     EXPECT_TRUE(ScreenShowsLens(*client_, ViewAt(kStartLeft, kStartTop)));
 }
@@ -304,18 +330,32 @@ TEST(LensResources, RegionsDeviceContextsAndBitmapsAreReleasedWithTheLens) {
     const int regions = LiveRegionCount(), contexts = LiveDeviceContextCount(), bitmaps = TBitmap::LiveCount();
 
     Application->CreateForm(Form1);
+    // The lens goes and the button comes up however the test ends.
+    struct Cleanup {
+        xh::Client& client;
+        bool held = false;
+        ~Cleanup() {
+            if (held) client.Release(kLeftButton);
+            delete Form1;
+            Pump();
+        }
+    } cleanup{client};
     Form1->Show();
     ASSERT_TRUE(xh::WaitUntil([&] { return client.WindowGeometry(Form1->Window().NativeId()).mapped; }, 5000, Pump));
-    // Reshape, redraw and move it a few times.
+
+    // Reshape it, move it and redraw it.
     const TPoint at = Point(Form1->Left() + 90, Form1->Top() + 90);
     client.MovePointer(at.X, at.Y);
     for (int k = 0; k < 2; ++k) client.Click(kLeftButton);
-    ASSERT_TRUE(xh::WaitUntil([] { return Form1->CurrentCorner() == LensCorner::BottomLeft; }, 5000, Pump));
+    ASSERT_TRUE(xh::WaitUntil([] { return Form1->CurrentCorner() == LensCorner::BottomLeft && !Form1->IsDragging(); },
+                              5000, Pump));
     client.Press(kLeftButton);
+    cleanup.held = true;
     client.MovePointer(at.X + 30, at.Y + 20);
     client.MovePointer(at.X + 50, at.Y - 10);
     ASSERT_TRUE(xh::WaitUntil([&] { return Form1->Left() == at.X + 50 - 90; }, 5000, Pump));
     client.Release(kLeftButton);
+    cleanup.held = false;
     Form1->Repaint();
     Pump();
     EXPECT_GT(LiveRegionCount(), regions) << "the lens holds no outline region";
@@ -323,7 +363,7 @@ TEST(LensResources, RegionsDeviceContextsAndBitmapsAreReleasedWithTheLens) {
 
     delete Form1;
     Pump();
-    EXPECT_EQ(Form1, nullptr);
+    EXPECT_EQ(Form1, nullptr) << "the global reference outlived the lens";
     EXPECT_EQ(LiveRegionCount(), regions);
     EXPECT_EQ(LiveDeviceContextCount(), contexts);
     EXPECT_EQ(TBitmap::LiveCount(), bitmaps);

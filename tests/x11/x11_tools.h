@@ -2,19 +2,12 @@
 // out of the test files.
 #pragma once
 
-#include <string>
-
 #include "tests/xharness/xharness.h"
 
 namespace lenstest {
 
 // Makes Xlib safe for connections used from several threads; call before any other Xlib call.
 void UseXlibFromThreads();
-
-// Takes the pointer for `client`, as another program that grabs it would. Returns an empty
-// string on success, else what the server answered.
-std::string GrabPointer(xh::Client& client);
-void UngrabPointer(xh::Client& client);
 
 // Gives the keyboard focus to a window, as a window manager does for a new dialog.
 void FocusWindow(xh::Client& client, unsigned long window);
