@@ -136,7 +136,9 @@ public:
         bool moved = left != bounds_.Left || top != bounds_.Top;
         bounds_ = Rect(left, top, left + width, top + height);
         if (!widget_) return;
-        if (moved) settling_ = widget_->isVisible();
+        // A hidden window is moved for good only once the window manager has mapped it; the
+        // notices before that (a fresh frame at the screen's corner, say) are history too.
+        if (moved) settling_ = true;
         widget_->move(left, top);
         if (widget_->size() != QSize(width, height)) ApplySize();
     }

@@ -10,9 +10,11 @@
 #include <X11/Xutil.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -149,9 +151,46 @@ std::string DescribeStatus(int status) {
 
 class LentiProgram : public ::testing::Test {
 protected:
+    // openbox's default bindings focus and raise a window on a press in it, through a grab on
+    // the client area, and while it replays one press it drops the next if that comes at once:
+    // a hand never clicks that fast, XTest does. Our openbox manages windows with no bindings.
+    static void SetUpTestSuite() {
+        char dir[] = "/tmp/lenti-openbox-XXXXXX";
+        if (!::mkdtemp(dir)) return;
+        config_home_ = dir;
+        ::mkdir((config_home_ + "/openbox").c_str(), 0700);
+        std::ofstream(config_home_ + "/openbox/rc.xml")
+            << "<?xml version=\"1.0\"?>\n"
+               "<openbox_config xmlns=\"http://openbox.org/3.4/rc\">\n"
+               "  <focus><focusNew>yes</focusNew><followMouse>no</followMouse></focus>\n"
+               "  <placement><policy>Smart</policy></placement>\n"
+               // Empty, not missing: without the sections openbox takes its built-in bindings.
+               "  <keyboard></keyboard>\n"
+               "  <mouse></mouse>\n"
+               "</openbox_config>\n";
+    }
+    static void TearDownTestSuite() {
+        if (config_home_.empty()) return;
+        std::remove((config_home_ + "/openbox/rc.xml").c_str());
+        ::rmdir((config_home_ + "/openbox").c_str());
+        ::rmdir(config_home_.c_str());
+        config_home_.clear();
+    }
+
     void SetUp() override {
+        ASSERT_FALSE(config_home_.empty()) << "no directory for the window manager's configuration";
         server_ = std::make_unique<xh::Xvfb>(kScreenW, kScreenH);
-        wm_ = std::make_unique<xh::WindowManager>(server_->Display());
+        // openbox reads its configuration from XDG_CONFIG_HOME; nothing else sees ours.
+        const char* old = std::getenv("XDG_CONFIG_HOME");
+        const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
+        ::setenv("XDG_CONFIG_HOME", config_home_.c_str(), 1);
+        try {
+            wm_ = std::make_unique<xh::WindowManager>(server_->Display());
+        } catch (...) {
+            saved ? ::setenv("XDG_CONFIG_HOME", saved->c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
+            throw;
+        }
+        saved ? ::setenv("XDG_CONFIG_HOME", saved->c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
         x_ = std::make_unique<xh::Client>(server_->Display());
         x_->SetRootPicture();
     }
@@ -164,10 +203,18 @@ protected:
         server_.reset();
     }
 
-    void SaveScreenshot() {
+    void SaveScreenshot(const std::string& suffix = "") {
         const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        const std::string path = "/tmp/lenti_program_" + name + ".png";
+        const std::string path = "/tmp/lenti_program_" + name + suffix + ".png";
         if (x_->Grab(0, 0, kScreenW, kScreenH).SavePng(path)) std::fprintf(stderr, "screenshot: %s\n", path.c_str());
+    }
+
+    // The lens at g comes to show the magnified picture (a paint may still be on its way).
+    ::testing::AssertionResult Magnifies(const xh::Client::Geometry& g, LensCorner c, int zoom = kStartZoom) {
+        ::testing::AssertionResult last = ::testing::AssertionFailure();
+        if (xh::WaitUntil([&] { return static_cast<bool>(last = ShowsMagnified(*x_, g, c, zoom)); })) return last;
+        SaveScreenshot("_picture");
+        return last;
     }
 
     xh::Process& Start(const std::string& program = LENTI_PATH) {
@@ -256,11 +303,14 @@ protected:
         EXPECT_TRUE(lines.empty()) << "standard error:" << Joined(lines);
     }
 
+    static std::string config_home_;
     std::unique_ptr<xh::Xvfb> server_;
     std::unique_ptr<xh::WindowManager> wm_;
     std::unique_ptr<xh::Client> x_;
     std::vector<std::unique_ptr<xh::Process>> programs_;
 };
+
+std::string LentiProgram::config_home_;
 
 TEST_F(LentiProgram, StartsCentredShapedAndShowingTheScreenMagnified) {
     xh::Process& lenti = Start();
@@ -274,9 +324,7 @@ TEST_F(LentiProgram, StartsCentredShapedAndShowingTheScreenMagnified) {
     EXPECT_EQ(g.y, (kScreenH - kStartSize) / 2);
     EXPECT_TRUE(OutlinedWithTipAt(x_->ShapeRects(w), g.width, LensCorner::TopLeft));
 
-    // The first picture may come a moment after the window.
-    ASSERT_TRUE(xh::WaitUntil([&] { return ShowsMagnified(*x_, g, LensCorner::TopLeft, kStartZoom); }));
-    EXPECT_TRUE(ShowsMagnified(*x_, g, LensCorner::TopLeft, kStartZoom));
+    ASSERT_TRUE(Magnifies(g, LensCorner::TopLeft));
 
     // Walking inward from the middle of each side: the dark rim, its light halo, then the picture.
     const xh::Image img = x_->Grab(g.x, g.y, g.width, g.height);
@@ -306,9 +354,9 @@ TEST_F(LentiProgram, DragMovesTheLensUnderThePointerAndThePictureFollows) {
 
     x_->MovePointer(start.x + grabX, start.y + grabY);
     x_->Press(1);
-    // Waypoints reached in small steps, as a hand moves; the last one takes the capture square
+    // Waypoints reached in small steps, as a hand moves; the third takes the capture square
     // partly off the top-left of the screen.
-    const struct { int x, y; } waypoints[] = {{300, 500}, {800, 200}, {700, 650}, {grabX + 20, grabY + 10}};
+    const struct { int x, y; } waypoints[] = {{300, 500}, {800, 200}, {grabX + 20, grabY + 10}, {700, 650}};
     int px = start.x + grabX, py = start.y + grabY;
     for (const auto& to : waypoints) {
         while (px != to.x || py != to.y) {
@@ -326,20 +374,23 @@ TEST_F(LentiProgram, DragMovesTheLensUnderThePointerAndThePictureFollows) {
     }
     x_->Release(1);
 
-    // Away from the screen's edge, where every source pixel exists.
+    // A second drag with another grab point, up and to the left: the lens reads the screen as
+    // displayed, and where it has just been never lies in its capture square then.
     const xh::Client::Geometry mid = x_->WindowGeometry(w);
     EXPECT_EQ(mid.width, kStartSize);
+    const int grab2X = 60, grab2Y = 150;
+    px = mid.x + grab2X;
+    py = mid.y + grab2Y;
+    x_->MovePointer(px, py);
     x_->Press(1);
-    px = mid.x + grabX;
-    py = mid.y + grabY;
-    for (int k = 0; k < 20; ++k) x_->MovePointer(px += 12, py += 9);
+    for (int k = 0; k < 20; ++k) x_->MovePointer(px -= 12, py -= 9);
     x_->Release(1);
     xh::Client::Geometry end{};
     ASSERT_TRUE(xh::WaitUntil([&] {
         end = x_->WindowGeometry(w);
-        return end.x == px - grabX && end.y == py - grabY;
-    })) << "lens at (" << end.x << ", " << end.y << ")";
-    EXPECT_TRUE(ShowsMagnified(*x_, end, LensCorner::TopLeft, kStartZoom));
+        return end.x == px - grab2X && end.y == py - grab2Y;
+    })) << "lens at (" << end.x << ", " << end.y << "), want (" << px - grab2X << ", " << py - grab2Y << ")";
+    EXPECT_TRUE(Magnifies(end, LensCorner::TopLeft));
 
     // With the button up the lens stays where it is.
     x_->MovePointer(px + 100, py + 50);
@@ -369,8 +420,7 @@ TEST_F(LentiProgram, DoubleClickMovesTheTipToTheNextCorner) {
         EXPECT_EQ(now.x, g.x) << "a double-click moved the lens";
         EXPECT_EQ(now.y, g.y) << "a double-click moved the lens";
         EXPECT_EQ(now.width, g.width);
-        EXPECT_TRUE(xh::WaitUntil([&] { return ShowsMagnified(*x_, now, want, kStartZoom); }));
-        EXPECT_TRUE(ShowsMagnified(*x_, now, want, kStartZoom));
+        EXPECT_TRUE(Magnifies(now, want));
     }
 
     CloseAndExpectCleanExit(lenti, g);
@@ -413,8 +463,8 @@ TEST_F(LentiProgram, TwoInstancesRunSideBySideAndCloseOneAtATime) {
     })) << "dragged lens at (" << left.x << ", " << left.y << ")";
     const xh::Client::Geometry right = x_->WindowGeometry(lower);
     EXPECT_EQ(right.x, centred.x) << "dragging one lens moved the other";
-    EXPECT_TRUE(ShowsMagnified(*x_, left, LensCorner::TopLeft, kStartZoom));
-    EXPECT_TRUE(xh::WaitUntil([&] { return ShowsMagnified(*x_, right, LensCorner::TopLeft, kStartZoom); }));
+    EXPECT_TRUE(Magnifies(left, LensCorner::TopLeft));
+    EXPECT_TRUE(Magnifies(right, LensCorner::TopLeft));
 
     // Closing one leaves the other running and shown.
     ASSERT_NO_FATAL_FAILURE(CloseByMenu(left.x + 90, left.y + 90));
