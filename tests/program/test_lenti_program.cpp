@@ -149,6 +149,22 @@ std::string DescribeStatus(int status) {
     return std::to_string(status);
 }
 
+// Sets an environment variable for its lifetime, and puts back what was there.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name)) saved_ = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() { saved_ ? ::setenv(name_, saved_->c_str(), 1) : ::unsetenv(name_); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> saved_;
+};
+
 class LentiProgram : public ::testing::Test {
 protected:
     // openbox's default bindings focus and raise a window on a press in it, through a grab on
@@ -180,17 +196,11 @@ protected:
     void SetUp() override {
         ASSERT_FALSE(config_home_.empty()) << "no directory for the window manager's configuration";
         server_ = std::make_unique<xh::Xvfb>(kScreenW, kScreenH);
-        // openbox reads its configuration from XDG_CONFIG_HOME; nothing else sees ours.
-        const char* old = std::getenv("XDG_CONFIG_HOME");
-        const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
-        ::setenv("XDG_CONFIG_HOME", config_home_.c_str(), 1);
-        try {
+        {
+            // openbox reads its configuration from XDG_CONFIG_HOME; nothing started later sees ours.
+            const ScopedEnv config("XDG_CONFIG_HOME", config_home_);
             wm_ = std::make_unique<xh::WindowManager>(server_->Display());
-        } catch (...) {
-            saved ? ::setenv("XDG_CONFIG_HOME", saved->c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
-            throw;
         }
-        saved ? ::setenv("XDG_CONFIG_HOME", saved->c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
         x_ = std::make_unique<xh::Client>(server_->Display());
         x_->SetRootPicture();
     }
@@ -225,7 +235,7 @@ protected:
     }
 
     // The mapped top-level windows titled "Lenticor", once there are n of them.
-    std::vector<unsigned long> WaitForWindows(std::size_t n, const xh::Process* watched = nullptr) {
+    std::vector<unsigned long> WaitForWindows(std::size_t n, xh::Process* watched = nullptr) {
         std::vector<unsigned long> shown;
         const bool ok = xh::WaitUntil(
             [&] {
@@ -236,7 +246,7 @@ protected:
                     } catch (const std::runtime_error&) {   // gone while we looked
                     }
                 }
-                return shown.size() >= n || (watched && !const_cast<xh::Process*>(watched)->Running());
+                return shown.size() >= n || (watched && !watched->Running());
             },
             kStartMs);
         EXPECT_TRUE(ok) << "no " << n << " windows titled \"" << kTitle << "\" within " << kStartMs << " ms; "
@@ -291,6 +301,7 @@ protected:
     // Closes the lens at g through its menu and checks that its program ends cleanly.
     void CloseAndExpectCleanExit(xh::Process& p, const xh::Client::Geometry& g) {
         CloseByMenu(g.x + g.width / 2, g.y + g.height / 2);
+        if (HasFatalFailure()) return;
         int status = -1;
         try {
             status = p.Wait(kExitMs);
@@ -449,20 +460,25 @@ TEST_F(LentiProgram, TwoInstancesRunSideBySideAndCloseOneAtATime) {
     ASSERT_EQ(windows.size(), 2u) << "second lenti " << (second.Running() ? "running" : "ended")
                                   << ", standard error:" << Joined(UnexpectedLines(second.Stderr()));
 
-    // Both start centred, one over the other; the upper one is dragged aside.
-    const unsigned long upper = windows.back(), lower = windows.front();
-    const xh::Client::Geometry centred = x_->WindowGeometry(upper);
+    // Both start centred, one over the other; the one on top, whichever that is, is dragged aside.
+    const xh::Client::Geometry centred = x_->WindowGeometry(windows.front());
+    EXPECT_EQ(x_->WindowGeometry(windows.back()).x, centred.x);
     x_->MovePointer(centred.x + 90, centred.y + 90);
     x_->Press(1);
     for (int k = 1; k <= 20; ++k) x_->MovePointer(centred.x + 90 - 15 * k, centred.y + 90);
     x_->Release(1);
-    xh::Client::Geometry left{};
+    xh::Client::Geometry a{}, b{};
     ASSERT_TRUE(xh::WaitUntil([&] {
-        left = x_->WindowGeometry(upper);
-        return left.x == centred.x - 300;
-    })) << "dragged lens at (" << left.x << ", " << left.y << ")";
-    const xh::Client::Geometry right = x_->WindowGeometry(lower);
+        a = x_->WindowGeometry(windows.front());
+        b = x_->WindowGeometry(windows.back());
+        return a.x == centred.x - 300 || b.x == centred.x - 300;
+    })) << "after a drag by -300 the lenses are at x = " << a.x << " and " << b.x << ", from " << centred.x;
+    const bool frontDragged = a.x == centred.x - 300;
+    const unsigned long dragged = frontDragged ? windows.front() : windows.back();
+    const unsigned long still = frontDragged ? windows.back() : windows.front();
+    const xh::Client::Geometry left = frontDragged ? a : b, right = frontDragged ? b : a;
     EXPECT_EQ(right.x, centred.x) << "dragging one lens moved the other";
+    EXPECT_EQ(right.y, centred.y) << "dragging one lens moved the other";
     EXPECT_TRUE(Magnifies(left, LensCorner::TopLeft));
     EXPECT_TRUE(Magnifies(right, LensCorner::TopLeft));
 
@@ -475,9 +491,10 @@ TEST_F(LentiProgram, TwoInstancesRunSideBySideAndCloseOneAtATime) {
     EXPECT_EQ(closed.Wait(0), 0);
     EXPECT_TRUE(UnexpectedLines(closed.Stderr()).empty()) << Joined(UnexpectedLines(closed.Stderr()));
     EXPECT_TRUE(other.Running()) << "closing one lens ended both programs";
-    windows = x_->FindWindowsByTitle(kTitle);
-    ASSERT_EQ(windows.size(), 1u);
-    EXPECT_EQ(windows.front(), lower);
+    const std::vector<unsigned long> left_over = x_->FindWindowsByTitle(kTitle);
+    ASSERT_EQ(left_over.size(), 1u);
+    EXPECT_EQ(left_over.front(), still) << "the lens that was closed is still there";
+    EXPECT_NE(left_over.front(), dragged);
 
     CloseAndExpectCleanExit(other, right);
 }
