@@ -1,6 +1,7 @@
 // The built program, run as a user runs it: under a private Xvfb with openbox, driven by real
 // pointer and keyboard input through XTest, and judged by what the screen shows.
 #include "lens/lens_geometry.h"
+#include "tests/program/program_support.h"
 #include "tests/xharness/xharness.h"
 
 // gtest before Xlib: Xlib's macros (None, Bool, Status) break gtest's headers.
@@ -32,6 +33,8 @@
 #error "BROKEN_DEFINITION must name program/broken_TForm1.dfm"
 #endif
 
+using namespace program_support;
+
 namespace {
 
 constexpr int kScreenW = 1024, kScreenH = 768;
@@ -40,33 +43,6 @@ constexpr const char* kTitle = "Lenticor";
 // Long enough for a sanitizer build of a Qt program to come up on a busy machine.
 constexpr int kStartMs = 20000;
 constexpr int kExitMs = 5000;
-
-std::string Hex(std::uint32_t v) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%06X", v);
-    return buf;
-}
-
-// What a program wrote on standard error, less Qt's notices about its runtime directory.
-std::vector<std::string> UnexpectedLines(const std::string& err) {
-    std::vector<std::string> lines;
-    std::istringstream in(err);
-    for (std::string line; std::getline(in, line);)
-        if (!line.empty() && line.rfind("QStandardPaths", 0) != 0) lines.push_back(line);
-    return lines;
-}
-
-std::string Joined(const std::vector<std::string>& lines) {
-    std::string out;
-    for (const std::string& l : lines) out += "\n  | " + l;
-    return out;
-}
-
-bool InShape(const std::vector<std::array<int, 4>>& rects, int x, int y) {
-    return std::any_of(rects.begin(), rects.end(), [&](const std::array<int, 4>& r) {
-        return x >= r[0] && y >= r[1] && x < r[0] + r[2] && y < r[1] + r[3];
-    });
-}
 
 // A pixel of the pointer triangle near the tip at corner c, 8 pixels in along the diagonal: it
 // lies outside the lens circle, so only a tip there puts it into the outline.

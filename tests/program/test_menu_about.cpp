@@ -2,6 +2,7 @@
 // program under a private Xvfb with openbox, real keys and clicks through XTest, judged by
 // screenshots and by what a recording xdg-open on PATH was asked to open.
 #include "lens/lens_geometry.h"
+#include "tests/program/program_support.h"
 #include "tests/xharness/xharness.h"
 
 // gtest before Xlib: Xlib's macros (None, Bool, Status) break gtest's headers.
@@ -31,6 +32,8 @@
 #error "LENTI_PATH must name the built lenti"
 #endif
 
+using namespace program_support;
+
 namespace {
 
 constexpr int kScreenW = 1024, kScreenH = 768;
@@ -53,30 +56,9 @@ constexpr int kHandHotX = 7, kHandHotY = 1;
 constexpr std::uint32_t kBlack = 0x000000, kWhite = 0xFFFFFF, kRed = 0xFF0000, kPaleRed = 0xFF8080,
                         kGreen = 0x008000, kLime = 0x00FF00, kBlue = 0x0000FF, kAqua = 0x00FFFF;
 
-std::string Hex(std::uint32_t v) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%06X", v);
-    return buf;
-}
-
 const char* Name(LensCorner c) {
     static const char* const names[] = {"TopLeft", "BottomLeft", "BottomRight", "TopRight"};
     return names[static_cast<int>(c) & 3];
-}
-
-// What a program wrote on standard error, less Qt's notices about its runtime directory.
-std::vector<std::string> UnexpectedLines(const std::string& err) {
-    std::vector<std::string> lines;
-    std::istringstream in(err);
-    for (std::string line; std::getline(in, line);)
-        if (!line.empty() && line.rfind("QStandardPaths", 0) != 0) lines.push_back(line);
-    return lines;
-}
-
-std::string Joined(const std::vector<std::string>& lines) {
-    std::string out;
-    for (const std::string& l : lines) out += "\n  | " + l;
-    return out;
 }
 
 std::vector<std::string> LinesOf(const std::string& path) {
@@ -84,12 +66,6 @@ std::vector<std::string> LinesOf(const std::string& path) {
     std::ifstream in(path);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
-}
-
-bool InShape(const std::vector<std::array<int, 4>>& rects, int x, int y) {
-    return std::any_of(rects.begin(), rects.end(), [&](const std::array<int, 4>& r) {
-        return x >= r[0] && y >= r[1] && x < r[0] + r[2] && y < r[1] + r[3];
-    });
 }
 
 // The corner whose tip belongs to the window's shape, when exactly one does. The pixel looked
