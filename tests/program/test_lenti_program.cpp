@@ -37,7 +37,6 @@ using namespace program_support;
 
 namespace {
 
-constexpr int kScreenW = 1024, kScreenH = 768;
 constexpr int kStartSize = 180, kStartZoom = 3;
 constexpr const char* kTitle = "Lenticor";
 // Long enough for a sanitizer build of a Qt program to come up on a busy machine.
@@ -76,47 +75,6 @@ const char* Name(LensCorner c) {
     if (wrong.empty()) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "outline for a tip at " << Name(c) << " wrong:" << wrong << " ("
                                          << rects.size() << " rectangles)";
-}
-
-// The lens at g shows the root picture around its capture square enlarged zoom times. Only the
-// disc well inside the rim is compared, and only where the source lies outside the lens: there
-// the lens would see itself.
-::testing::AssertionResult ShowsMagnified(xh::Client& x, const xh::Client::Geometry& g, LensCorner c, int zoom) {
-    const int s = g.width;
-    const int q = s / zoom;
-    const xh::Image img = x.Grab(g.x, g.y, s, s);
-    const TPoint src = CaptureSquare(g.x, g.y, s, q, c);
-    const double centre = (s - 1) / 2.0, radius = s / 2.0 - 14;
-    int checked = 0, wrong = 0;
-    std::string first;
-    for (int j = 0; j < s; ++j)
-        for (int i = 0; i < s; ++i) {
-            if ((i - centre) * (i - centre) + (j - centre) * (j - centre) > radius * radius) continue;
-            const int sx = src.X + i / zoom, sy = src.Y + j / zoom;
-            if (sx >= g.x && sx < g.x + s && sy >= g.y && sy < g.y + s) continue;
-            if (sx < 0 || sy < 0 || sx >= kScreenW || sy >= kScreenH) continue;
-            ++checked;
-            const std::uint32_t got = img.At(i, j), want = xh::PatternPixel(sx, sy);
-            if (got != want && wrong++ == 0)
-                first = "lens (" + std::to_string(i) + ", " + std::to_string(j) + ") shows " + Hex(got) +
-                        ", want root (" + std::to_string(sx) + ", " + std::to_string(sy) + ") = " + Hex(want);
-        }
-    if (checked < s * s / 4)
-        return ::testing::AssertionFailure() << "only " << checked << " pixels could be compared";
-    if (wrong == 0) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << wrong << " of " << checked << " pixels wrong for a lens at (" << g.x
-                                         << ", " << g.y << ") capturing from (" << src.X << ", " << src.Y
-                                         << "); first: " << first;
-}
-
-// Colours met walking from (x, y) by (dx, dy) for n pixels, with repeats collapsed.
-std::vector<std::uint32_t> Runs(const xh::Image& img, int x, int y, int dx, int dy, int n) {
-    std::vector<std::uint32_t> runs;
-    for (int k = 0; k < n; ++k) {
-        const std::uint32_t p = img.At(x + k * dx, y + k * dy);
-        if (runs.empty() || runs.back() != p) runs.push_back(p);
-    }
-    return runs;
 }
 
 // A child's exit status is not a death by a signal, which would also mean a core dump.

@@ -36,7 +36,6 @@ using namespace program_support;
 
 namespace {
 
-constexpr int kScreenW = 1024, kScreenH = 768;
 constexpr const char* kLensTitle = "Lenticor";
 constexpr const char* kBoxTitle = "LENTICOR";
 constexpr const char* kSupportPage = "https://lenticor.example.org/";
@@ -100,54 +99,6 @@ struct LensState {
 
 std::string Describe(const LensState& s) {
     return std::to_string(s.size) + " pixels, x" + std::to_string(s.zoom) + ", tip " + Name(s.corner);
-}
-
-// Whether lens pixel (i, j) shows a screen pixel inside the lens's own box, where the lens sees
-// itself and the picture depends on what the window showed the moment before.
-bool SeesItself(const xh::Client::Geometry& g, TPoint src, int zoom, int i, int j) {
-    const int sx = src.X + i / zoom, sy = src.Y + j / zoom;
-    return sx >= g.x && sx < g.x + g.width && sy >= g.y && sy < g.y + g.height;
-}
-
-// The lens at g shows the root picture around its capture square enlarged zoom times: every
-// lens pixel of a zoom x zoom block equals the one root pixel the block stands for. Only the
-// disc well inside the rim is compared, and only where the source lies outside the lens.
-::testing::AssertionResult ShowsMagnified(xh::Client& x, const xh::Client::Geometry& g, LensCorner c, int zoom) {
-    const int s = g.width;
-    const int q = s / zoom;
-    const xh::Image img = x.Grab(g.x, g.y, s, s);
-    const TPoint src = CaptureSquare(g.x, g.y, s, q, c);
-    const double centre = (s - 1) / 2.0, radius = s / 2.0 - 14;
-    int checked = 0, wrong = 0;
-    std::string first;
-    for (int j = 0; j < s; ++j)
-        for (int i = 0; i < s; ++i) {
-            if ((i - centre) * (i - centre) + (j - centre) * (j - centre) > radius * radius) continue;
-            if (SeesItself(g, src, zoom, i, j)) continue;
-            const int sx = src.X + i / zoom, sy = src.Y + j / zoom;
-            if (sx < 0 || sy < 0 || sx >= kScreenW || sy >= kScreenH) continue;
-            ++checked;
-            const std::uint32_t got = img.At(i, j), want = xh::PatternPixel(sx, sy);
-            if (got != want && wrong++ == 0)
-                first = "lens (" + std::to_string(i) + ", " + std::to_string(j) + ") shows " + Hex(got) +
-                        ", want root (" + std::to_string(sx) + ", " + std::to_string(sy) + ") = " + Hex(want);
-        }
-    if (checked < s * s / 4)
-        return ::testing::AssertionFailure() << "only " << checked << " pixels could be compared";
-    if (wrong == 0) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << wrong << " of " << checked << " pixels wrong for a " << s
-                                         << "-pixel lens at (" << g.x << ", " << g.y << "), x" << zoom
-                                         << ", capturing from (" << src.X << ", " << src.Y << "); first: " << first;
-}
-
-// Colours met walking from (x, y) by (dx, dy) for n pixels, with repeats collapsed.
-std::vector<std::uint32_t> Runs(const xh::Image& img, int x, int y, int dx, int dy, int n) {
-    std::vector<std::uint32_t> runs;
-    for (int k = 0; k < n; ++k) {
-        const std::uint32_t p = img.At(x + k * dx, y + k * dy);
-        if (runs.empty() || runs.back() != p) runs.push_back(p);
-    }
-    return runs;
 }
 
 // Walking inward from the middle of each side: the dark rim, then its light halo, then neither.
